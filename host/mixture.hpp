@@ -32,6 +32,8 @@ public:
     /// ln(Psat_i / Pa) at T [K], and its derivative d ln(Psat_i)/dT [1/K].
     double ln_psat(std::size_t i, double T) const;
     double d_ln_psat_dT(std::size_t i, double T) const;
+    /// ln(Psat_i / Pa) of every component at T [K] into out (size n), sharing one ln T.
+    void ln_psat_all(double T, std::span<double> out) const;
 
     /// Temperature range [K] over which every component's vapour-pressure correlation holds;
     /// flashes refuse specifications outside it rather than extrapolate silently.
@@ -47,6 +49,8 @@ public:
     double liquid_enthalpy(double T, std::span<const double> x) const;
     /// Molar enthalpy of an ideal-gas vapour of composition y at T [K] [J/kmol].
     double vapour_enthalpy(double T, std::span<const double> y) const;
+    /// Excess enthalpy of the liquid H^E = -R T^2 sum_i x_i d ln(gamma_i)/dT [J/kmol].
+    double excess_enthalpy(double T, std::span<const double> x) const;
     /// d/dT of the two enthalpies [J/(kmol K)], for Newton steps of the PH and TH flashes.
     double liquid_heat_capacity(double T, std::span<const double> x) const;
     double vapour_heat_capacity(double T, std::span<const double> y) const;
