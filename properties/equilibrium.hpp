@@ -16,8 +16,8 @@ struct FlashRequest {
     std::string_view option_set;               ///< blank: the host's current global option set
     std::span<const std::int64_t> components;  ///< host component indices, at most 100
     std::span<const double> composition;       ///< feed or liquid mole fractions [mol/mol]
-    double temperature = 0.0;      ///< [K] specification, or start value (0: none)
-    double pressure = 0.0;         ///< [Pa] specification
+    double temperature = 0.0;                  ///< [K] specification, or start value (0: none)
+    double pressure = 0.0;                     ///< [Pa] specification
     double vapour_fraction = 0.0;  ///< [mol/mol] specification; the enthalpy [J/kmol] for TH, PH
 };
 
@@ -58,6 +58,8 @@ EnthalpyResult vapour_enthalpy(std::span<const std::int64_t> components,
 /// the current call, so that automation methods and the command line can show users why a design
 /// failed; the caller clears them before a call.
 void write_message_line(std::string_view line);
+/// Lines beyond this many in one call are dropped (the first ones say why a routine failed).
+inline constexpr std::size_t kMaxMessageLines = 1000;
 const std::vector<std::string>& message_lines() noexcept;
 void clear_message_lines() noexcept;
 
