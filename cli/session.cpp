@@ -10,6 +10,7 @@
 
 #include "cli/databank_ids.hpp"
 #include "cli/quantity.hpp"
+#include "engine/module.hpp"
 
 namespace cli {
 namespace {
@@ -119,9 +120,15 @@ Session::Session(const ProblemSource& source) {
     }
     ::setenv("TMP", work_dir_.path.c_str(), 1);
 
-    platform::HRESULT hr =
-        properties::create_property_package(properties::IPropertyPackage::iid, package_.out_void());
-    if (platform::FAILED(hr)) { throw OpenError("cannot create the property package"); }
+    // The root object creates the property package, the map and the azeotrope search, and
+    // publishes the package for the map's own lookups.
+    if (platform::FAILED(engine::create_engine_object(engine::core::CLSID_Distil,
+                                                      engine::IDistil::iid, root_.out_void())) ||
+        platform::FAILED(root_->get_PropertyPackage(package_.out())) || !package_ ||
+        platform::FAILED(root_->get_DistillationMap(map_.out())) ||
+        platform::FAILED(root_->get_AzeotropeSearch(search_.out()))) {
+        throw OpenError("cannot create the engine's objects");
+    }
     // The host's own default tolerance: temperatures to about 1e-8 K.
     package_->put_FlashTol(1e-10);
 
@@ -132,10 +139,9 @@ Session::Session(const ProblemSource& source) {
         std::ostringstream toml;
         toml << "title = \"distil command line\"\n\n";
         for (const std::string& id : ids) { toml << "[[component]]\nid = \"" << id << "\"\n\n"; }
+        // Pairs the databank lacks are estimated from UNIFAC, the host's default, so that no
+        // pair is silently left ideal.
         toml << "[[option_set]]\nname = \"" << method << "\"\nmethod = \"" << method << "\"\n";
-        if (method == "WILSON" || method == "NRTL" || method == "UNIQUAC") {
-            toml << "missing_pairs = \"ideal\"\n";
-        }
         const std::filesystem::path file = work_dir_.path / "distil.toml";
         std::ofstream(file) << toml.str();
         built_option_set_ = method;
@@ -150,7 +156,7 @@ void Session::open(const std::string& file) {
         throw OpenError(fmt::format("cannot open '{}': no such file", file));
     }
     const CComBSTR name = CComBSTR::from_utf8(file);
-    const platform::HRESULT hr = package_->InitFromSimpdfFile(name);
+    const platform::HRESULT hr = root_->InitFromSimpdfFile(name);
     if (platform::FAILED(hr)) {
         // The host's reason is in its report; the run id names it as the package made it.
         std::string run_id =
@@ -191,7 +197,11 @@ void Session::open(const std::string& file) {
 }
 
 Session::~Session() {
-    if (package_) { package_->CloseSimpdfFile(nullptr); }
+    if (root_) { root_->CloseSimpdfFile(); }
+    search_.Release();
+    map_.Release();
+    package_.Release();
+    root_.Release();
 }
 
 Session::WorkDirectory::~WorkDirectory() {

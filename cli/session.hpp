@@ -1,13 +1,14 @@
 #pragma once
-/// One use of the property package by the command line: a work directory for the host's files,
-/// the problem (a file, or one written from databank ids and a method), and the message boxes
-/// the package shows, kept to explain a failure.
+/// One use of the engine by the command line: a root object with its property package,
+/// distillation map and azeotrope search, a work directory for the host's files, the problem (a
+/// file, or one written from databank ids and a method) opened through the root object, and the
+/// message boxes the package shows, kept to explain a failure.
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include "engine/interfaces.hpp"
 #include "platform/automation.hpp"
-#include "properties/property_package.hpp"
 
 namespace cli {
 
@@ -37,6 +38,9 @@ public:
     ~Session();
 
     properties::IPropertyPackage* package() const noexcept { return package_.get(); }
+    /// The root object's distillation map and azeotrope search.
+    engine::IDistillationMap* map() const noexcept { return map_.get(); }
+    engine::IAzeotropeSearch* search() const noexcept { return search_.get(); }
     /// What was opened, for headings: the file name, "databank components" or "the databank".
     const std::string& description() const noexcept { return description_; }
     /// Every component of the problem, in host order.
@@ -78,7 +82,11 @@ private:
     bool built_ = false;
     std::vector<std::string> selection_;
     std::vector<Component> components_;
-    platform::CComPtr<properties::IPropertyPackage> package_;  // released before the above
+    // Released before the above, the root object last.
+    platform::CComPtr<engine::IDistil> root_;
+    platform::CComPtr<properties::IPropertyPackage> package_;
+    platform::CComPtr<engine::IDistillationMap> map_;
+    platform::CComPtr<engine::IAzeotropeSearch> search_;
 };
 
 /// The problem could not be opened; the message says why in one line.

@@ -128,7 +128,28 @@ FlashWorkspace::FlashWorkspace(std::size_t n)
       step(n),
       hessian(n * n),
       jacobian(n * n),
-      saturation_t(n) {}
+      saturation_t(n),
+      split(n),
+      split_saved(n),
+      ln_theta(n * kMaxPhases),
+      amounts(n * kMaxPhases),
+      amounts_new(n * kMaxPhases),
+      ln_f(n * kMaxPhases),
+      jacobian2(n * n),
+      split_hessian(4 * n * n),
+      split_gradient(2 * n),
+      split_step(2 * n),
+      sensitivity(n) {
+    for (auto& e : phase_ln_gamma) { e.assign(n, 0.0); }
+    for (auto& e : phase_d_ln_gamma) { e.assign(n, 0.0); }
+    for (auto& e : warm_liquids) { e.assign(n, 0.0); }
+    for (FlashResult& r : bracket) {
+        r.x.assign(n, 0.0);
+        r.y.assign(n, 0.0);
+        r.x1.assign(n, 0.0);
+        r.x2.assign(n, 0.0);
+    }
+}
 
 bool FlashContext::evaluate_psat(double T, bool with_slope) {
     for (std::size_t i = 0; i < n; ++i) {
@@ -288,20 +309,25 @@ void Flash::run(FlashKind kind,
             keep_specifications(r, kind, spec1, spec2);
             return;
         }
+        const bool two_liquids =
+            r.phases == PhaseState::liquid_liquid || r.phases == PhaseState::vapour_liquid_liquid;
+        if (!two_liquids) {
+            // One liquid: both liquids are the liquid, all of it the first.
+            std::copy(r.x.begin(), r.x.end(), r.x1.begin());
+            std::copy(r.x.begin(), r.x.end(), r.x2.begin());
+            r.beta = 1.0;
+        }
         // A success never carries a number that is not finite.
         bool all_finite = finite(r.temperature) && finite(r.pressure) &&
                           finite(r.vapour_fraction) && finite(r.beta);
         for (std::size_t i = 0; i < n; ++i) {
-            all_finite = all_finite && finite(r.x[i]) && finite(r.y[i]);
+            all_finite = all_finite && finite(r.x[i]) && finite(r.y[i]) && finite(r.x1[i]) &&
+                         finite(r.x2[i]);
         }
         if (!all_finite) {
             fail(r, FlashCode::model_failure);
             return;
         }
-        // One liquid for now: both liquids are the liquid, all of it the first.
-        std::copy(r.x.begin(), r.x.end(), r.x1.begin());
-        std::copy(r.x.begin(), r.x.end(), r.x2.begin());
-        r.beta = 1.0;
         r.error_code = static_cast<std::int64_t>(FlashCode::ok);
     } catch (const std::exception&) { fail(r, FlashCode::internal_error); } catch (...) {
         fail(r, FlashCode::internal_error);
@@ -348,7 +374,10 @@ double Flash::enthalpy(const FlashResult& r) const noexcept {
         return std::numeric_limits<double>::quiet_NaN();
     }
     try {
-        return detail::state_enthalpy(*mixture_, r.temperature, r.vapour_fraction, r.x, r.y);
+        if (r.x1.size() != n || r.x2.size() != n) {
+            return std::numeric_limits<double>::quiet_NaN();
+        }
+        return detail::result_enthalpy(*mixture_, r);
     } catch (...) { return std::numeric_limits<double>::quiet_NaN(); }
 }
 

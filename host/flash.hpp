@@ -31,7 +31,7 @@ enum class FlashKind : std::int64_t {
     X(temperature_not_converged, 1, "temperature iteration did not converge")            \
     X(pressure_not_converged, 2, "pressure iteration did not converge")                  \
     X(composition_not_converged, 3, "incipient-phase composition did not converge")      \
-    X(phase_split_not_converged, 4, "vapour-liquid split did not converge")              \
+    X(phase_split_not_converged, 4, "phase split did not converge")                      \
     X(enthalpy_not_converged, 5, "enthalpy iteration did not converge")                  \
     X(unknown_kind, -1, "flash kind not recognised")                                     \
     X(bad_size, -2, "component count or array size wrong")                               \
@@ -61,6 +61,9 @@ enum class PhaseState : std::int8_t {
     liquid = 1,         ///< one liquid; y is the incipient vapour
     vapour = 2,         ///< vapour only; x is the incipient liquid
     vapour_liquid = 3,  ///< vapour and one liquid; also every bubble and dew point
+    liquid_liquid = 4,  ///< two liquids (phase count 3); y is the incipient vapour
+    /// Vapour and two liquids (phase count 3); also the three-phase bubble and dew points.
+    vapour_liquid_liquid = 5,
 };
 
 /// Settings of one flash call: the tolerance and iteration limit the host flash receives from its
@@ -73,8 +76,9 @@ struct FlashOptions {
     double tolerance = 1e-10;
     /// Iteration limit of every loop of the flash (temperature, pressure, composition, split).
     std::int64_t max_iterations = 100;
-    /// 2: one vapour and one liquid. 3: the same for now (the liquid-liquid stability test and the
-    /// two-liquid flashes join later; until then a phase count of 3 gives the two-phase answer).
+    /// 2: one vapour and one liquid (a liquid that would split is answered for as one, possibly
+    /// metastable, liquid). 3: one vapour and up to two liquids, found by tangent-plane
+    /// stability tests; two liquids closer than 1e-3 (Euclidean) are reported as one.
     std::int64_t phase_count = 2;
     /// Start value for the temperature [K]; used when finite and inside the correlations' range,
     /// otherwise the flash builds its own from the pure-component saturation temperatures.
@@ -89,17 +93,21 @@ struct FlashResult {
     double temperature = 0.0;      ///< [K]
     double pressure = 0.0;         ///< [Pa]
     double vapour_fraction = 0.0;  ///< vapour amount / feed amount [mol/mol]
-    double beta = 1.0;             ///< fraction of the liquid that is the first liquid [mol/mol]
-    std::vector<double> x;         ///< liquid [mol/mol] (the overall liquid)
-    std::vector<double> y;         ///< vapour [mol/mol]
-    std::vector<double> x1;        ///< first liquid [mol/mol]; = x while one liquid exists
-    std::vector<double> x2;        ///< second liquid [mol/mol]; = x while one liquid exists
-    std::int64_t iterations = 0;   ///< property evaluations spent (work count for benchmarks)
+    /// Fraction of the liquid that is the first liquid [mol/mol]; 1 with one liquid.
+    double beta = 1.0;
+    std::vector<double> x;  ///< liquid [mol/mol]: the overall liquid, beta x1 + (1 - beta) x2
+    std::vector<double> y;  ///< vapour [mol/mol]
+    /// First liquid [mol/mol]: of two, the one richer in the first component whose mole
+    /// fractions differ by more than 1e-6; = x while one liquid exists.
+    std::vector<double> x1;
+    std::vector<double> x2;       ///< second liquid [mol/mol]; = x while one liquid exists
+    std::int64_t iterations = 0;  ///< property evaluations spent (work count for benchmarks)
 
     bool converged() const noexcept { return error_code == 0; }
 };
 
-/// Vapour-liquid flashes over one Mixture (ideal vapour, activity-coefficient liquid).
+/// Flashes over one Mixture: an ideal vapour and one activity-coefficient liquid, or two with
+/// phase count 3.
 ///
 /// Conventions shared by every flash:
 /// - The composition (feed, liquid of a bubble point, vapour of a dew point) is normalised when its
@@ -109,7 +117,8 @@ struct FlashResult {
 ///   searched only there (code no_solution_in_range otherwise).
 /// - A single liquid reports vapour fraction 0 with y the incipient vapour (the composition of the
 ///   first bubble); a single vapour reports 1 with x the incipient liquid (the first drop).
-/// - With one liquid, x1 = x2 = x and beta = 1.
+/// - With one liquid, x1 = x2 = x and beta = 1. With two, the phases add up to the feed:
+///   z = V y + (1 - V)(beta x1 + (1 - beta) x2).
 /// - On a failure the compositions are zero and the phase state is none, so that nothing from an
 ///   earlier call can pass for an answer; temperature and pressure are 0, except that a flash that
 ///   did not converge (positive code) keeps the specified one(s).
@@ -160,8 +169,9 @@ public:
                              std::span<const double> y,
                              const FlashOptions& options = {}) noexcept;
 
-    /// Molar enthalpy [J/kmol] of a converged result: V H_V(T, y) + (1 - V) H_L(T, x). NaN when
-    /// the result is not converged or does not belong to this mixture.
+    /// Molar enthalpy [J/kmol] of a converged result: V H_V(T, y) + (1 - V) H_L(T, x), with two
+    /// liquids (1 - V)(beta H_L(T, x1) + (1 - beta) H_L(T, x2)) for the liquid. NaN when the
+    /// result is not converged or does not belong to this mixture.
     double enthalpy(const FlashResult& result) const noexcept;
 
 private:

@@ -83,7 +83,13 @@ double enthalpy_tolerance(const FlashContext& c, double h_bubble, double h_dew, 
 
 }  // namespace
 
+FlashCode vapour_temperature(
+    FlashContext& c, double H, double h_tol, double lo, double hi, double& T) {
+    return single_phase_temperature(c, Phase::vapour, H, h_tol, lo, hi, T);
+}
+
 FlashCode solve_pressure_enthalpy(FlashContext& c, double P, double H, FlashResult& r) {
+    if (c.options.phase_count == 3) { return solve_pressure_enthalpy_three(c, P, H, r); }
     const std::span<const double> z = c.work.z;
     FlashCode code = solve_temperature(c, P, 0.0, start_temperature(c, P), r);
     if (code != FlashCode::ok) { return code; }
@@ -120,6 +126,7 @@ FlashCode solve_pressure_enthalpy(FlashContext& c, double P, double H, FlashResu
 }
 
 FlashCode solve_temperature_enthalpy(FlashContext& c, double T, double H, FlashResult& r) {
+    if (c.options.phase_count == 3) { return solve_temperature_enthalpy_three(c, T, H, r); }
     const std::span<const double> z = c.work.z;
     // Liquid and ideal-gas enthalpies do not depend on pressure, so outside the two-phase range
     // [H_L(T, z), H_V(T, z)] no pressure gives H.

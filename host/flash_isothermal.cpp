@@ -169,9 +169,8 @@ FlashCode newton_split(FlashContext& c, double T, double ln_p, double& beta) {
     return FlashCode::phase_split_not_converged;
 }
 
-}  // namespace
-
-FlashCode solve_isothermal(FlashContext& c, double T, double P, FlashResult& r) {
+/// The flash with one vapour and one liquid.
+FlashCode solve_isothermal_two(FlashContext& c, double T, double P, FlashResult& r) {
     FlashWorkspace& w = c.work;
     const std::size_t n = c.n;
     const double tol = c.options.tolerance;
@@ -263,6 +262,13 @@ FlashCode solve_isothermal(FlashContext& c, double T, double P, FlashResult& r) 
         store(c, T, P, beta, PhaseState::vapour_liquid, r);
     }
     return FlashCode::ok;
+}
+
+}  // namespace
+
+FlashCode solve_isothermal(FlashContext& c, double T, double P, FlashResult& r) {
+    return c.options.phase_count == 3 ? solve_isothermal_three(c, T, P, r)
+                                      : solve_isothermal_two(c, T, P, r);
 }
 
 }  // namespace host::detail

@@ -292,12 +292,26 @@ FlashCode saturation_pressure(FlashContext& c, double T, double V, FlashResult& 
 
 }  // namespace
 
+FlashCode saturation_temperature_homogeneous(
+    FlashContext& c, double P, double V, double T_start, FlashResult& r) {
+    return saturation_temperature(c, P, V, T_start, r);
+}
+
+FlashCode saturation_pressure_homogeneous(FlashContext& c, double T, double V, FlashResult& r) {
+    return saturation_pressure(c, T, V, r);
+}
+
 FlashCode solve_temperature(FlashContext& c, double P, double V, double T_start, FlashResult& r) {
-    if (V == 0.0 || V == 1.0) { return saturation_temperature(c, P, V, T_start, r); }
-    FlashCode code = saturation_temperature(c, P, 0.0, T_start, r);
+    const auto saturation = [&](double v, double t, FlashResult& out) {
+        return c.options.phase_count == 3 ? saturation_temperature_three(c, P, v, t, out)
+                                          : saturation_temperature(c, P, v, t, out);
+    };
+    if (V == 0.0 || V == 1.0) { return saturation(V, T_start, r); }
+    if (c.options.phase_count == 3) { return solve_temperature_three(c, P, V, T_start, r); }
+    FlashCode code = saturation(0.0, T_start, r);
     if (code != FlashCode::ok) { return code; }
     const double t_bubble = r.temperature;
-    code = saturation_temperature(c, P, 1.0, t_bubble, r);
+    code = saturation(1.0, t_bubble, r);
     if (code != FlashCode::ok) { return code; }
     const double t_dew = r.temperature;
     if (t_dew - t_bubble <= c.options.tolerance * t_bubble) {
@@ -321,11 +335,16 @@ FlashCode solve_temperature(FlashContext& c, double P, double V, double T_start,
 }
 
 FlashCode solve_pressure(FlashContext& c, double T, double V, FlashResult& r) {
-    if (V == 0.0 || V == 1.0) { return saturation_pressure(c, T, V, r); }
-    FlashCode code = saturation_pressure(c, T, 0.0, r);
+    const auto saturation = [&](double v, FlashResult& out) {
+        return c.options.phase_count == 3 ? saturation_pressure_three(c, T, v, out)
+                                          : saturation_pressure(c, T, v, out);
+    };
+    if (V == 0.0 || V == 1.0) { return saturation(V, r); }
+    if (c.options.phase_count == 3) { return solve_pressure_three(c, T, V, r); }
+    FlashCode code = saturation(0.0, r);
     if (code != FlashCode::ok) { return code; }
     const double ln_bubble = std::log(r.pressure);
-    code = saturation_pressure(c, T, 1.0, r);
+    code = saturation(1.0, r);
     if (code != FlashCode::ok) { return code; }
     const double ln_dew = std::log(r.pressure);
     if (ln_bubble - ln_dew <= c.options.tolerance) {

@@ -59,7 +59,25 @@ StationaryPoint liquid_stationary_point(FlashContext& c,
                                         double T,
                                         std::span<const double> d,
                                         std::span<double> w) {
+    return liquid_stationary_point(c, T, d, w, StationaryOptions{}, nullptr);
+}
+
+StationaryPoint liquid_stationary_point(FlashContext& c,
+                                        double T,
+                                        std::span<const double> d,
+                                        std::span<double> w,
+                                        const StationaryOptions& options,
+                                        bool* trivial) {
     FlashWorkspace& ws = c.work;
+    if (trivial != nullptr) { *trivial = false; }
+    // Whether the trial has reached the trivial solution without showing instability.
+    const auto at_reference = [&](double tm) {
+        if (options.trivial.empty() || !(tm > -1e-8)) { return false; }
+        for (std::size_t i = 0; i < c.n; ++i) {
+            if (std::abs(ws.trial[i] - options.trivial[i]) > 1e-5) { return false; }
+        }
+        return true;
+    };
     const std::size_t n = c.n;
     const double tol = c.options.tolerance;
     StationaryPoint sp;
@@ -74,7 +92,14 @@ StationaryPoint liquid_stationary_point(FlashContext& c,
             sp.code = FlashCode::model_failure;
             return sp;
         }
-        if (worst <= tol) {
+        if (worst <= tol || tm < options.stop_below) {
+            sp.code = FlashCode::ok;
+            sp.sum = sum;
+            sp.distance = tm;
+            return sp;
+        }
+        if (it > 0 && at_reference(tm)) {
+            if (trivial != nullptr) { *trivial = true; }
             sp.code = FlashCode::ok;
             sp.sum = sum;
             sp.distance = tm;

@@ -149,7 +149,8 @@ std::string LoadedProblem::report() const {
         line(fmt::format("  {:>3}  {:<8}  method {}, ideal-gas vapour, defined at {}", k + 1,
                          s.name, method_description(s), s.origin));
         if (!m.has_pairs()) { continue; }
-        line("       missing pairs: ideal");
+        line(s.missing_pairs == MissingPairRule::unifac ? "       missing pairs: UNIFAC estimates"
+                                                        : "       missing pairs: ideal");
         for (std::size_t i = 0; i < d.components.size(); ++i) {
             for (std::size_t j = i + 1; j < d.components.size(); ++j) {
                 const PairSource& p = m.pair_source(i, j);
@@ -160,6 +161,9 @@ std::string LoadedProblem::report() const {
                         break;
                     case PairSource::Kind::file:
                         line(fmt::format("       {:<17}  problem file {}", pair, p.detail));
+                        break;
+                    case PairSource::Kind::estimated:
+                        line(fmt::format("       {:<17}  {}", pair, p.detail));
                         break;
                     case PairSource::Kind::missing:
                         line(fmt::format("       {:<17}  no parameters: ideal (warning)", pair));

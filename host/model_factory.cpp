@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "host/ideal_solution.hpp"
+#include "host/pair_estimation.hpp"
 #include "host/unifac.hpp"
 
 namespace host {
@@ -31,7 +32,84 @@ void fill_pairs(std::span<const PureComponent> components,
     }
 }
 
+/// The origins of every pair of a pair-based model: databank rows, then the filled ones.
+void list_origins(const Databank& bank,
+                  std::span<const PureComponent> components,
+                  BinaryTable table,
+                  std::string_view set,
+                  const std::vector<PairOrigin>& filled,
+                  std::vector<PairOrigin>& origins) {
+    const std::size_t n = components.size();
+    for (std::size_t i = 0; i < n; ++i) {
+        for (std::size_t j = i + 1; j < n; ++j) {
+            const auto it = std::find_if(filled.begin(), filled.end(), [&](const PairOrigin& o) {
+                return o.first == i && o.second == j;
+            });
+            if (it != filled.end()) {
+                origins.push_back(*it);
+                continue;
+            }
+            PairOrigin o;
+            o.first = i;
+            o.second = j;
+            o.kind = PairOrigin::Kind::databank;
+            if (const BinaryParameterRow* row =
+                    bank.find_binary(table, components[i].id, components[j].id, set)) {
+                o.detail = row->origin + ", " + row->source;
+            }
+            origins.push_back(std::move(o));
+        }
+    }
+}
+
 }  // namespace
+
+std::string_view pair_origin_name(PairOrigin::Kind kind) noexcept {
+    switch (kind) {
+        case PairOrigin::Kind::databank:
+            return "databank";
+        case PairOrigin::Kind::estimated:
+            return "UNIFAC estimate";
+        case PairOrigin::Kind::ideal:
+            return "ideal (no parameters)";
+    }
+    return "?";
+}
+
+void fill_missing_pairs(const Databank& bank,
+                        std::span<const PureComponent> components,
+                        PropertyMethod method,
+                        MissingPairPolicy policy,
+                        const MissingPairs& missing,
+                        InteractionMatrix& parameters,
+                        std::vector<double>* alpha,
+                        std::vector<PairOrigin>* origins) {
+    const std::size_t n = components.size();
+    for (const auto& [i, j] : missing) {
+        PairOrigin o;
+        o.first = i;
+        o.second = j;
+        if (policy == MissingPairPolicy::ideal) {
+            o.detail = "no parameters in the databank; left ideal by choice";
+        } else {
+            std::string why;
+            const std::optional<PairEstimate> e =
+                estimate_binary_parameters(bank, components[i], components[j], method, &why);
+            if (e) {
+                parameters.set_pair(i, j, e->a_12, e->b_12, e->a_21, e->b_21);
+                if (alpha != nullptr && alpha->size() == n * n) {
+                    (*alpha)[i * n + j] = (*alpha)[j * n + i] = e->alpha;
+                }
+                o.kind = PairOrigin::Kind::estimated;
+                o.detail = e->description;
+            } else {
+                o.detail = "no parameters in the databank and no UNIFAC estimate (" + why +
+                           "); left ideal";
+            }
+        }
+        if (origins != nullptr) { origins->push_back(std::move(o)); }
+    }
+}
 
 std::string_view method_name(PropertyMethod method) noexcept {
     switch (method) {
@@ -145,16 +223,36 @@ UniquacParameters uniquac_parameters(const Databank& bank,
 std::shared_ptr<const ActivityModel> make_activity_model(const Databank& bank,
                                                          std::span<const PureComponent> components,
                                                          PropertyMethod method,
-                                                         const ModelOptions& options) {
+                                                         const ModelOptions& options,
+                                                         std::vector<PairOrigin>* origins) {
+    MissingPairs missing;
+    std::vector<PairOrigin> filled;
+    const auto finish = [&](InteractionMatrix& m, std::vector<double>* alpha, BinaryTable table,
+                            std::string_view set) {
+        fill_missing_pairs(bank, components, method, options.missing_pairs, missing, m, alpha,
+                           &filled);
+        if (origins != nullptr) { list_origins(bank, components, table, set, filled, *origins); }
+    };
     switch (method) {
         case PropertyMethod::ideal:
             return std::make_shared<IdealSolution>(components.size());
-        case PropertyMethod::wilson:
-            return std::make_shared<Wilson>(wilson_parameters(bank, components));
-        case PropertyMethod::nrtl:
-            return std::make_shared<Nrtl>(nrtl_parameters(bank, components, options.nrtl_set));
-        case PropertyMethod::uniquac:
-            return std::make_shared<Uniquac>(uniquac_parameters(bank, components));
+        case PropertyMethod::wilson: {
+            WilsonParameters p = wilson_parameters(bank, components, &missing);
+            finish(p.ln_lambda, nullptr, BinaryTable::wilson, {});
+            return std::make_shared<Wilson>(std::move(p));
+        }
+        case PropertyMethod::nrtl: {
+            NrtlParameters p = nrtl_parameters(bank, components, options.nrtl_set, &missing);
+            finish(p.tau, &p.alpha,
+                   options.nrtl_set.empty() ? BinaryTable::nrtl : BinaryTable::nrtl_lle,
+                   options.nrtl_set);
+            return std::make_shared<Nrtl>(std::move(p));
+        }
+        case PropertyMethod::uniquac: {
+            UniquacParameters p = uniquac_parameters(bank, components, &missing);
+            finish(p.ln_tau, nullptr, BinaryTable::uniquac, {});
+            return std::make_shared<Uniquac>(std::move(p));
+        }
         case PropertyMethod::unifac:
         case PropertyMethod::unifac_lle: {
             const bool lle = method == PropertyMethod::unifac_lle;
@@ -180,9 +278,10 @@ Mixture make_mixture(const Databank& bank,
 Mixture make_mixture(const Databank& bank,
                      std::span<const std::string> ids,
                      PropertyMethod method,
-                     const ModelOptions& options) {
+                     const ModelOptions& options,
+                     std::vector<PairOrigin>* origins) {
     std::vector<PureComponent> components = find_components(bank, ids);
-    auto model = make_activity_model(bank, components, method, options);
+    auto model = make_activity_model(bank, components, method, options, origins);
     return Mixture(std::move(components), std::move(model));
 }
 

@@ -119,6 +119,28 @@ OptionSetModel::OptionSetModel(const ProblemDefinition& problem,
             PairSource s{PairSource::Kind::file, o.origin};
             sources_[o.first * n_ + o.second] = sources_[o.second * n_ + o.first] = s;
         }
+        // Pairs with neither databank nor file parameters: estimated from UNIFAC unless the
+        // option set says ideal.
+        MissingPairs left;
+        for (std::size_t i = 0; i < n_; ++i) {
+            for (std::size_t j = i + 1; j < n_; ++j) {
+                if (sources_[i * n_ + j].kind == PairSource::Kind::missing) {
+                    left.emplace_back(i, j);
+                }
+            }
+        }
+        if (set.missing_pairs == MissingPairRule::unifac && !left.empty()) {
+            std::vector<PairOrigin> filled;
+            fill_missing_pairs(bank, comps, method_, MissingPairPolicy::unifac, left, m,
+                               method_ == PropertyMethod::nrtl ? &nrtl_.alpha : nullptr, &filled);
+            for (const PairOrigin& o : filled) {
+                const PairSource s{o.kind == PairOrigin::Kind::estimated
+                                       ? PairSource::Kind::estimated
+                                       : PairSource::Kind::missing,
+                                   o.detail};
+                sources_[o.first * n_ + o.second] = sources_[o.second * n_ + o.first] = s;
+            }
+        }
         for (std::size_t i = 0; i < n_; ++i) {
             for (std::size_t j = i + 1; j < n_; ++j) {
                 if (sources_[i * n_ + j].kind == PairSource::Kind::missing) { ++missing_; }

@@ -19,9 +19,10 @@ struct ProblemDefinition;
 /// Where the binary parameters of one pair of an option set come from.
 struct PairSource {
     enum class Kind {
-        databank,  ///< a databank row (detail: "nrtl.tsv:12, <literature source>")
-        file,      ///< a [[option_set.pair]] of the problem file (detail: "problem.toml:41")
-        missing,   ///< neither: the pair is ideal (zero interaction parameters)
+        databank,   ///< a databank row (detail: "nrtl.tsv:12, <literature source>")
+        file,       ///< a [[option_set.pair]] of the problem file (detail: "problem.toml:41")
+        estimated,  ///< neither: estimated from UNIFAC (detail: what was matched)
+        missing,    ///< neither: the pair is ideal (zero interaction parameters; detail: why)
     };
     Kind kind = Kind::missing;
     std::string detail;

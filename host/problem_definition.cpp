@@ -469,8 +469,7 @@ private:
                 if (equal_ignoring_case(rule, "ideal")) {
                     s.missing_pairs = MissingPairRule::ideal;
                 } else if (equal_ignoring_case(rule, "unifac")) {
-                    fail(*n, "missing_pairs",
-                         "filling missing pairs from UNIFAC is not available yet; use \"ideal\"");
+                    s.missing_pairs = MissingPairRule::unifac;
                 } else {
                     fail(*n, "missing_pairs",
                          "must be \"ideal\" or \"unifac\", not " + in_quotes(rule));

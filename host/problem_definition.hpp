@@ -35,7 +35,7 @@ private:
 /// What happens to a binary pair for which neither the databank nor the file has parameters.
 enum class MissingPairRule {
     ideal,   ///< zero interaction parameters (the pair mixes ideally)
-    unifac,  ///< estimated from UNIFAC (not available yet: the file is refused)
+    unifac,  ///< estimated from UNIFAC (host/pair_estimation.hpp); the default
 };
 
 /// Binary parameters of one pair given in the file; they replace the databank's. Index order as
@@ -53,7 +53,7 @@ struct OptionSet {
     std::string name;  ///< 1 to 8 characters, no blanks, unique ignoring case
     PropertyMethod method = PropertyMethod::ideal;
     std::string parameter_set;  ///< NRTL only: an nrtl_lle.tsv set used instead of nrtl.tsv
-    MissingPairRule missing_pairs = MissingPairRule::ideal;
+    MissingPairRule missing_pairs = MissingPairRule::unifac;
     std::vector<BinaryOverride> overrides;
     std::string origin;    ///< "problem.toml:20", where the set is defined
     std::size_t line = 0;  ///< the line of its [[option_set]] header

@@ -4,6 +4,7 @@
 // --benchmark_report_aggregates_only=true for medians.
 #include <benchmark/benchmark.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -27,22 +28,44 @@ const std::vector<std::string> kTen{"WATER", "MEOH",  "ETOH",    "ACETONE", "ETA
 /// Runs one flash kind over a ring of feeds, so that consecutive calls differ as they do along a
 /// residue curve; with_guess passes the previous temperature as the start value, as curve
 /// tracing does.
-void run_flash(benchmark::State& state,
-               const host::Mixture& m,
-               host::FlashKind kind,
-               double spec1,
-               double spec2,
-               bool with_guess) {
-    host::Flash flash(m);
-    const std::size_t n = m.size();
+/// A ring of 16 feeds around the centre of the composition simplex.
+std::vector<std::vector<double>> central_feeds(std::size_t n) {
     std::vector<std::vector<double>> feeds;
     for (int k = 0; k < 16; ++k) {
         std::vector<double> z(n);
         for (std::size_t i = 0; i < n; ++i) { z[i] = 1.0 + 0.5 * ((k + 3 * i) % 5); }
         feeds.push_back(z);
     }
+    return feeds;
+}
+
+/// A ring of 16 ethanol/water/benzene feeds inside the two-liquid region, at 298.15 K and at
+/// the bubble point.
+std::vector<std::vector<double>> two_liquid_feeds() {
+    std::vector<std::vector<double>> feeds;
+    for (int k = 0; k < 16; ++k) {
+        const double ethanol = 0.02 + 0.02 * (k % 8);
+        const double water = (1.0 - ethanol) * (0.3 + 0.3 * (k / 8));
+        feeds.push_back({ethanol, water, 1.0 - ethanol - water});
+    }
+    return feeds;
+}
+
+void run_flash(benchmark::State& state,
+               const host::Mixture& m,
+               host::FlashKind kind,
+               double spec1,
+               double spec2,
+               bool with_guess,
+               std::int64_t phase_count = 2,
+               std::vector<std::vector<double>> feeds = {}) {
+    host::Flash flash(m);
+    if (feeds.empty()) { feeds = central_feeds(m.size()); }
     host::FlashResult r;
     host::FlashOptions o;
+    o.phase_count = phase_count;
+    // Two liquids counted per call, to show which benchmarks split.
+    std::int64_t splits = 0;
     std::int64_t evaluations = 0, calls = 0;
     std::size_t k = 0;
     for (auto _ : state) {
@@ -52,6 +75,10 @@ void run_flash(benchmark::State& state,
             break;
         }
         if (with_guess) { o.temperature_guess = r.temperature; }
+        splits += (r.phases == host::PhaseState::liquid_liquid ||
+                   r.phases == host::PhaseState::vapour_liquid_liquid)
+                      ? 1
+                      : 0;
         evaluations += r.iterations;
         ++calls;
         k = (k + 1) % feeds.size();
@@ -60,6 +87,7 @@ void run_flash(benchmark::State& state,
     if (calls > 0) {
         state.counters["evaluations"] =
             static_cast<double>(evaluations) / static_cast<double>(calls);
+        state.counters["split"] = static_cast<double>(splits) / static_cast<double>(calls);
     }
 }
 
@@ -98,6 +126,55 @@ void BM_TP_Ternary_NRTL(benchmark::State& state) {
     run_flash(state, m, host::FlashKind::tp, 333.0, kAtm, false);
 }
 BENCHMARK(BM_TP_Ternary_NRTL);
+
+// ---- Phase count 3: the liquid-liquid stability test on every answer, two liquids where they
+// form. Ethanol/water/benzene with NRTL (water/benzene estimated from UNIFAC-LLE) and original
+// UNIFAC splits; acetone/chloroform/methanol does not.
+
+const std::vector<std::string> kHeterogeneous{"ETOH", "WATER", "BENZENE"};
+
+void BM_BubbleT3_Ternary_NRTL_Split(benchmark::State& state) {
+    static const host::Mixture m = make(kHeterogeneous, host::PropertyMethod::nrtl);
+    run_flash(state, m, host::FlashKind::pv, kAtm, 0.0, state.range(0) != 0, 3, two_liquid_feeds());
+}
+BENCHMARK(BM_BubbleT3_Ternary_NRTL_Split)->Arg(0)->Arg(1)->ArgName("guess");
+
+void BM_BubbleT3_Ternary_UNIFAC_Split(benchmark::State& state) {
+    static const host::Mixture m = make(kHeterogeneous, host::PropertyMethod::unifac);
+    run_flash(state, m, host::FlashKind::pv, kAtm, 0.0, state.range(0) != 0, 3, two_liquid_feeds());
+}
+BENCHMARK(BM_BubbleT3_Ternary_UNIFAC_Split)->Arg(0)->Arg(1)->ArgName("guess");
+
+void BM_BubbleT3_Ternary_NRTL_NoSplit(benchmark::State& state) {
+    static const host::Mixture m = make(kTernary, host::PropertyMethod::nrtl);
+    run_flash(state, m, host::FlashKind::pv, kAtm, 0.0, state.range(0) != 0, 3);
+}
+BENCHMARK(BM_BubbleT3_Ternary_NRTL_NoSplit)->Arg(0)->Arg(1)->ArgName("guess");
+
+void BM_TP3_Ternary_NRTL_Split(benchmark::State& state) {
+    static const host::Mixture m = make(kHeterogeneous, host::PropertyMethod::nrtl);
+    run_flash(state, m, host::FlashKind::tp, 298.15, kAtm, false, 3, two_liquid_feeds());
+}
+BENCHMARK(BM_TP3_Ternary_NRTL_Split);
+
+void BM_TP3_Ternary_UNIFAC_Split(benchmark::State& state) {
+    static const host::Mixture m = make(kHeterogeneous, host::PropertyMethod::unifac);
+    run_flash(state, m, host::FlashKind::tp, 298.15, kAtm, false, 3, two_liquid_feeds());
+}
+BENCHMARK(BM_TP3_Ternary_UNIFAC_Split);
+
+void BM_TP3_Ternary_NRTL_VapourTwoLiquids(benchmark::State& state) {
+    // Just above the three-phase bubble points of these feeds: vapour and two liquids.
+    static const host::Mixture m = make(kHeterogeneous, host::PropertyMethod::nrtl);
+    run_flash(state, m, host::FlashKind::tp, 339.0, kAtm, false, 3, two_liquid_feeds());
+}
+BENCHMARK(BM_TP3_Ternary_NRTL_VapourTwoLiquids);
+
+void BM_TP3_Ternary_NRTL_NoSplit(benchmark::State& state) {
+    static const host::Mixture m = make(kTernary, host::PropertyMethod::nrtl);
+    run_flash(state, m, host::FlashKind::tp, 333.0, kAtm, false, 3);
+}
+BENCHMARK(BM_TP3_Ternary_NRTL_NoSplit);
 
 }  // namespace
 

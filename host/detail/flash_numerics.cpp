@@ -81,6 +81,219 @@ RachfordRiceRoot solve_rachford_rice(std::span<const double> z, std::span<const 
     return root;
 }
 
+namespace {
+
+/// Solves the m x m system a d = b (m <= kMaxPhases, row-major in a) by Gaussian elimination
+/// with partial pivoting; false when a is singular to working precision.
+bool solve_small(std::array<double, kMaxPhases * kMaxPhases> a,
+                 std::array<double, kMaxPhases> b,
+                 std::size_t m,
+                 std::array<double, kMaxPhases>& d) {
+    double scale = 0.0;
+    for (std::size_t i = 0; i < m * m; ++i) { scale = std::max(scale, std::abs(a[i])); }
+    if (!(scale > 0.0) || !std::isfinite(scale)) { return false; }
+    for (std::size_t col = 0; col < m; ++col) {
+        std::size_t pivot = col;
+        for (std::size_t row = col + 1; row < m; ++row) {
+            if (std::abs(a[row * m + col]) > std::abs(a[pivot * m + col])) { pivot = row; }
+        }
+        if (std::abs(a[pivot * m + col]) <= 1e-14 * scale) { return false; }
+        if (pivot != col) {
+            for (std::size_t k = 0; k < m; ++k) { std::swap(a[col * m + k], a[pivot * m + k]); }
+            std::swap(b[col], b[pivot]);
+        }
+        for (std::size_t row = col + 1; row < m; ++row) {
+            const double f = a[row * m + col] / a[col * m + col];
+            for (std::size_t k = col; k < m; ++k) { a[row * m + k] -= f * a[col * m + k]; }
+            b[row] -= f * b[col];
+        }
+    }
+    for (std::size_t i = m; i-- > 0;) {
+        double s = b[i];
+        for (std::size_t k = i + 1; k < m; ++k) { s -= a[i * m + k] * d[k]; }
+        d[i] = s / a[i * m + i];
+    }
+    return true;
+}
+
+}  // namespace
+
+PhaseAmounts solve_phase_amounts(std::span<const double> z,
+                                 std::span<const double> ln_theta,
+                                 const std::array<bool, kMaxPhases>& allowed,
+                                 const std::array<double, kMaxPhases>& start,
+                                 std::span<double> x) {
+    constexpr std::size_t P = kMaxPhases;
+    // ln theta of one component may differ by hundreds between phases (gamma at infinite
+    // dilution of water in an alkane): beyond this the smaller term is nothing but rounding.
+    constexpr double kMaxLnRatio = 500.0;
+    const std::size_t n = z.size();
+    PhaseAmounts out;
+    // e_ik = min_k theta_ik / theta_ik in (0, 1], kept in x until the compositions are due:
+    // scaling each component by its largest 1/theta keeps every sum finite.
+    const std::span<double> e = x;
+    for (std::size_t i = 0; i < n; ++i) {
+        double m = std::numeric_limits<double>::infinity();
+        for (std::size_t k = 0; k < P; ++k) {
+            if (allowed[k]) { m = std::min(m, ln_theta[i * P + k]); }
+        }
+        for (std::size_t k = 0; k < P; ++k) {
+            e[i * P + k] = (z[i] > 0.0 && allowed[k])
+                               ? std::exp(std::max(m - ln_theta[i * P + k], -kMaxLnRatio))
+                               : 0.0;
+        }
+    }
+    std::array<double, P> beta{};
+    double total = 0.0;
+    std::size_t count = 0;
+    for (std::size_t k = 0; k < P; ++k) {
+        if (!allowed[k]) { continue; }
+        ++count;
+        beta[k] = std::isfinite(start[k]) ? std::max(start[k], 0.0) : 0.0;
+        total += beta[k];
+    }
+    if (count == 0) { return out; }
+    if (!(total > 0.0)) {
+        for (std::size_t k = 0; k < P; ++k) { beta[k] = allowed[k] ? 1.0 / count : 0.0; }
+    }
+
+    // Q (up to the constant sum_i z_i ln min_k theta_ik) when `value`, and when asked its
+    // gradient and Hessian. The logarithms of Q cost more than the rest: the value is needed
+    // only by line searches far from the minimum. Infinite when a sum vanishes.
+    const auto evaluate = [&](const std::array<double, P>& b, bool value, std::array<double, P>* g,
+                              std::array<double, P * P>* h) {
+        double q = 0.0;
+        for (std::size_t k = 0; k < P; ++k) {
+            q += b[k];
+            if (g != nullptr) { (*g)[k] = allowed[k] ? 1.0 : 0.0; }
+        }
+        if (h != nullptr) { h->fill(0.0); }
+        for (std::size_t i = 0; i < n; ++i) {
+            if (!(z[i] > 0.0)) { continue; }
+            double s = 0.0;
+            for (std::size_t k = 0; k < P; ++k) { s += b[k] * e[i * P + k]; }
+            if (!(s > 0.0)) { return std::numeric_limits<double>::infinity(); }
+            if (value) { q -= z[i] * std::log(s); }
+            if (g == nullptr) { continue; }
+            for (std::size_t k = 0; k < P; ++k) {
+                const double u = z[i] * e[i * P + k] / s;
+                (*g)[k] -= u;
+                if (h == nullptr) { continue; }
+                for (std::size_t m = 0; m < P; ++m) { (*h)[k * P + m] += u * e[i * P + m] / s; }
+            }
+        }
+        return q;
+    };
+
+    std::array<double, P> g{};
+    std::array<double, P * P> h{};
+    int admissions = 0;
+    for (int it = 0; it < 200; ++it) {
+        if (!std::isfinite(evaluate(beta, false, &g, &h))) { break; }
+        std::array<std::size_t, P> free{};
+        std::size_t m = 0;
+        double worst = 0.0;
+        for (std::size_t k = 0; k < P; ++k) {
+            if (allowed[k] && beta[k] > 0.0) {
+                free[m++] = k;
+                worst = std::max(worst, std::abs(g[k]));
+            }
+        }
+        if (worst <= 1e-13) {
+            // The free set has converged: admit the absent phase that would lower Q most. A
+            // phase is admitted only here, after convergence, so that none cycles in and out.
+            std::size_t best = P;
+            for (std::size_t k = 0; k < P; ++k) {
+                if (allowed[k] && beta[k] == 0.0 && g[k] < -1e-12 &&
+                    (best == P || g[k] < g[best])) {
+                    best = k;
+                }
+            }
+            if (best == P || admissions >= 6) {
+                out.converged = best == P;
+                break;
+            }
+            ++admissions;
+            beta[best] = 1e-10;
+            continue;
+        }
+        std::array<double, P * P> a{};
+        std::array<double, P> rhs{}, d_free{};
+        for (std::size_t r = 0; r < m; ++r) {
+            rhs[r] = -g[free[r]];
+            for (std::size_t c = 0; c < m; ++c) { a[r * m + c] = h[free[r] * P + free[c]]; }
+        }
+        double slope = 0.0;
+        bool solved = solve_small(a, rhs, m, d_free);
+        if (!solved) {
+            // More phases than independent components (three phases of a binary): the Hessian
+            // is a Gram matrix of rank below m and Q is flat along its null space. A small
+            // diagonal shift gives a long step along that direction, which the ratio test below
+            // stops where a phase's amount reaches zero, leaving a set of phases the feed can
+            // determine. Steepest descent would crawl along the flat direction instead.
+            double diagonal = 0.0;
+            for (std::size_t r = 0; r < m; ++r) { diagonal = std::max(diagonal, a[r * m + r]); }
+            for (double shift = 1e-12 * diagonal; !solved && shift <= diagonal; shift *= 100.0) {
+                std::array<double, P* P> shifted = a;
+                for (std::size_t r = 0; r < m; ++r) { shifted[r * m + r] += shift; }
+                solved = solve_small(shifted, rhs, m, d_free);
+            }
+        }
+        if (solved) {
+            for (std::size_t r = 0; r < m; ++r) { slope += d_free[r] * g[free[r]]; }
+        }
+        if (!(slope < 0.0)) {  // no solvable system or not a descent direction: steepest descent
+            slope = 0.0;
+            for (std::size_t r = 0; r < m; ++r) {
+                d_free[r] = -g[free[r]];
+                slope -= g[free[r]] * g[free[r]];
+            }
+        }
+        double t = 1.0;
+        std::size_t blocking = P;
+        for (std::size_t r = 0; r < m; ++r) {
+            const std::size_t k = free[r];
+            if (d_free[r] < 0.0 && -beta[k] / d_free[r] < t) {
+                t = -beta[k] / d_free[r];
+                blocking = k;
+            }
+        }
+        const double t_block = t;
+        std::array<double, P> next = beta;
+        bool accepted = false;
+        // Near the minimum Newton steps are taken as they come: the decrease they promise (the
+        // Newton decrement, -slope) is then below the rounding of Q itself, which an Armijo test
+        // would mistake for no decrease. Farther away they must decrease Q enough.
+        const bool near = worst < 1e-8 || -slope < 1e-13;
+        const double q = near ? 0.0 : evaluate(beta, true, nullptr, nullptr);
+        for (int cut = 0; cut < 60; ++cut) {
+            for (std::size_t r = 0; r < m; ++r) {
+                next[free[r]] = std::max(beta[free[r]] + t * d_free[r], 0.0);
+            }
+            if (t == t_block && blocking != P) { next[blocking] = 0.0; }
+            const double q_new = evaluate(next, !near, nullptr, nullptr);
+            if (std::isfinite(q_new) && (near || q_new <= q + 1e-4 * t * slope)) {
+                accepted = true;
+                break;
+            }
+            t *= 0.5;
+        }
+        if (!accepted) { break; }
+        beta = next;
+    }
+    (void)evaluate(beta, false, &g, nullptr);
+    for (std::size_t i = 0; i < n; ++i) {
+        double s = 0.0;
+        for (std::size_t k = 0; k < P; ++k) { s += beta[k] * e[i * P + k]; }
+        for (std::size_t k = 0; k < P; ++k) {
+            x[i * P + k] = (z[i] > 0.0 && s > 0.0) ? z[i] * e[i * P + k] / s : 0.0;
+        }
+    }
+    out.beta = beta;
+    out.gradient = g;
+    return out;
+}
+
 bool cholesky_factor(std::span<double> a, std::size_t n) {
     for (std::size_t j = 0; j < n; ++j) {
         double d = a[j * n + j];

@@ -129,7 +129,7 @@ TEST_F(FlashInput, SettingsOutsideTheirRangeAreFatal) {
     expect_fatal(FlashKind::pv, 101325.0, 0.0, z_, FlashCode::bad_settings, o);
 }
 
-TEST_F(FlashInput, PhaseCountThreeGivesTheTwoPhaseAnswerForNow) {
+TEST_F(FlashInput, PhaseCountThreeAgreesWithTwoWhereTheLiquidDoesNotSplit) {
     FlashOptions three;
     three.phase_count = 3;
     const FlashResult r2 = flash_.bubble_temperature(101325.0, z_);

@@ -1,8 +1,10 @@
-// The model-free kernels of the flashes: Rachford-Rice, Brent's root finder, Cholesky.
+// The model-free kernels of the flashes: Rachford-Rice, the multiphase amounts (Q-function),
+// Brent's root finder, Cholesky.
 #include "host/detail/flash_numerics.hpp"
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <vector>
 
@@ -46,6 +48,75 @@ TEST(RachfordRice, ClampsWhenThereIsNoSplit) {
     // sum z K = 0.4 * 2 + 0.6 * 0.3 = 0.98 < 1: subcooled although one K > 1.
     r = solve_rachford_rice(z, std::vector<double>{2.0, 0.3});
     EXPECT_EQ(r.beta, 0.0);
+}
+
+TEST(PhaseAmounts, RecoverThreePhasesBuiltFromKnownCompositions) {
+    // Built backwards: three phases x_k with amounts beta_k give the feed z = sum_k beta_k x_k;
+    // equal fugacities f_i in every phase give theta_ik = f_i / x_ik. The Q-function's minimum
+    // must be those amounts and compositions again (Michelsen 1994: at fixed theta the
+    // equilibrium amounts minimise Q).
+    using host::detail::kMaxPhases;
+    const double x[3][3] = {{0.6, 0.3, 0.1}, {0.9, 0.05, 0.05}, {0.1, 0.6, 0.3}};
+    const double beta[3] = {0.25, 0.45, 0.30};
+    const double f[3] = {2.0, 0.7, 1.3};
+    std::vector<double> z(3, 0.0), ln_theta(3 * kMaxPhases), out(3 * kMaxPhases);
+    for (std::size_t i = 0; i < 3; ++i) {
+        for (std::size_t k = 0; k < 3; ++k) {
+            z[i] += beta[k] * x[k][i];
+            ln_theta[i * kMaxPhases + k] = std::log(f[i] / x[k][i]);
+        }
+    }
+    const std::array<bool, kMaxPhases> all{true, true, true};
+    const auto r = host::detail::solve_phase_amounts(z, ln_theta, all, {0.0, 1.0, 0.0}, out);
+    ASSERT_TRUE(r.converged);
+    for (std::size_t k = 0; k < 3; ++k) {
+        EXPECT_NEAR(r.beta[k], beta[k], 1e-12) << k;
+        EXPECT_NEAR(r.gradient[k], 0.0, 1e-13) << k;
+        for (std::size_t i = 0; i < 3; ++i) {
+            EXPECT_NEAR(out[i * kMaxPhases + k], x[k][i], 1e-12);
+        }
+    }
+
+    // A two-phase equilibrium z = 0.4 x_1 + 0.6 x_2, with a third phase whose theta is 5 %
+    // above that of the composition x_3 in equilibrium: its would-be composition sums to
+    // 1 / 1.05 < 1, so the two-phase state meets every condition of the minimum and the third
+    // phase stays out, with gradient 1 - 1/1.05.
+    for (std::size_t i = 0; i < 3; ++i) {
+        z[i] = 0.4 * x[0][i] + 0.6 * x[1][i];
+        ln_theta[i * kMaxPhases + 2] += std::log(1.05);
+    }
+    const auto s = host::detail::solve_phase_amounts(z, ln_theta, all, {0.3, 0.3, 0.4}, out);
+    ASSERT_TRUE(s.converged);
+    EXPECT_EQ(s.beta[2], 0.0);
+    EXPECT_NEAR(s.beta[0], 0.4, 1e-12);
+    EXPECT_NEAR(s.beta[1], 0.6, 1e-12);
+    EXPECT_NEAR(s.gradient[2], 1.0 - 1.0 / 1.05, 1e-12);
+    for (std::size_t i = 0; i < 3; ++i) {
+        EXPECT_NEAR(out[i * kMaxPhases + 2], x[2][i] / 1.05, 1e-12);
+    }
+}
+
+TEST(PhaseAmounts, TwoPhasesAreRachfordRice) {
+    // With a vapour (theta = P) and a liquid (theta_i = P K_i), the amounts are the
+    // Rachford-Rice vapour fraction, from any start; a phase that is not allowed takes no part.
+    using host::detail::kMaxPhases;
+    const std::vector<double> z{0.29, 0.3, 0.41}, k{2.5, 1.0, 0.4};
+    std::vector<double> ln_theta(3 * kMaxPhases, 0.0), out(3 * kMaxPhases);
+    for (std::size_t i = 0; i < 3; ++i) {
+        ln_theta[i * kMaxPhases + 0] = 0.0;  // vapour, P = 1
+        ln_theta[i * kMaxPhases + 1] = std::log(k[i]);
+        ln_theta[i * kMaxPhases + 2] = -1e3;  // would swallow everything, but is not allowed
+    }
+    for (const std::array<double, kMaxPhases> start :
+         {std::array<double, kMaxPhases>{0, 1, 0}, std::array<double, kMaxPhases>{1, 0, 0},
+          std::array<double, kMaxPhases>{0, 0, 0}}) {
+        const auto r =
+            host::detail::solve_phase_amounts(z, ln_theta, {true, true, false}, start, out);
+        ASSERT_TRUE(r.converged);
+        EXPECT_NEAR(r.beta[0], solve_rachford_rice(z, k).beta, 1e-13);
+        EXPECT_NEAR(r.beta[0], 0.3, 1e-13);
+        EXPECT_EQ(r.beta[2], 0.0);
+    }
 }
 
 TEST(BrentRoot, SolvesClassicRootProblems) {

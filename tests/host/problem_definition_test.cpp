@@ -78,9 +78,6 @@ TEST(ProblemDefinitionFile, EveryErrorNamesFileLineAndKey) {
         {"method missing", comps + "[[option_set]]\nname = \"A\"\n", 6, "method", "missing"},
         {"method not a text", comps + "[[option_set]]\nname = \"A\"\nmethod = 3\n", 8, "method",
          "must be a text"},
-        {"unifac for missing pairs",
-         comps + "[[option_set]]\nname = \"A\"\nmethod = \"NRTL\"\nmissing_pairs = \"unifac\"\n", 9,
-         "missing_pairs", "not available yet"},
         {"missing-pair rule unknown",
          comps + "[[option_set]]\nname = \"A\"\nmethod = \"NRTL\"\nmissing_pairs = \"zero\"\n", 9,
          "missing_pairs", "\"ideal\" or \"unifac\""},
@@ -331,7 +328,7 @@ TEST(OptionSetModels, PairsWithoutParametersAreIdealAndCounted) {
     // G^E/RT is 0 at any composition.
     const ProblemDefinition p = parse(
         "[[component]]\nid = \"WATER\"\n[[component]]\nid = \"BENZENE\"\n"
-        "[[option_set]]\nname = \"N\"\nmethod = \"NRTL\"\n");
+        "[[option_set]]\nname = \"N\"\nmethod = \"NRTL\"\nmissing_pairs = \"ideal\"\n");
     const host::OptionSetModel m(p, 0, bank());
     EXPECT_EQ(m.missing_pair_count(), 1u);
     EXPECT_EQ(m.pair_source(0, 1).kind, host::PairSource::Kind::missing);
