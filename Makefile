@@ -1,8 +1,11 @@
 # Two commands matter: `make demo` draws the bundled example, `make check` builds and runs every test.
 # Both install the Debian packages the project needs when they are missing.
 
+# librsvg2-bin renders the maps as PNG (rsvg-convert); the map tests read the SVG back with
+# expat and the rendered PNG with libpng.
 PACKAGES := cmake ninja-build g++ liblapack-dev libblas-dev googletest libgtest-dev libgmock-dev \
-            libbenchmark-dev libtomlplusplus-dev nlohmann-json3-dev libcli11-dev libfmt-dev
+            libbenchmark-dev libtomlplusplus-dev nlohmann-json3-dev libcli11-dev libfmt-dev \
+            librsvg2-bin libexpat1-dev libpng-dev
 FUZZ_PACKAGES := clang libclang-rt-14-dev
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 JOBS ?= $(shell nproc)

@@ -8,8 +8,10 @@
 
 #include "cli/commands.hpp"
 #include "cli/design_command.hpp"
+#include "cli/map_command.hpp"
 #include "cli/map_commands.hpp"
 #include "cli/quantity.hpp"
+#include "cli/registration_command.hpp"
 #include "cli/session.hpp"
 
 namespace {
@@ -142,6 +144,8 @@ int main(int argc, char** argv) {
     tieline_command->add_option("--feed", tieline.feed, "overall composition x_top,x_left,x_right")
         ->required();
 
+    const cli::MapCommand map_command(app);
+    const cli::RegistrationCommand registration_command(app);
 
     std::string study;
     bool design_json = false;
@@ -184,6 +188,10 @@ int main(int argc, char** argv) {
         }
         if (tieline_command->parsed()) {
             return cli::run_tieline(tieline_source, tieline_options, tieline, std::cout);
+        }
+        if (map_command.parsed()) { return map_command.run(std::cout); }
+        if (registration_command.parsed()) {
+            return registration_command.run(std::cout, std::cerr);
         }
         return cli::run_design(study, design_json, std::cout);
     } catch (const cli::InputError& e) {

@@ -17,20 +17,6 @@ using namespace platform;
 
 namespace {
 
-constexpr std::array<detail::DispatchMember, 11> kSearchMembers{{
-    {u"ComputeAzeotropes", kDispIdComputeAzeotropes},
-    {u"Pressure", kDispIdSearchPressure},
-    {u"GetAzeotropes", kDispIdSearchGetAzeotropes},
-    {u"GetPureProperties", kDispIdSearchGetPureProperties},
-    {u"SetComponentData", kDispIdSearchSetComponentData},
-    {u"SetIdxVector", kDispIdSetIdxVector},
-    {u"SetPropertyData", kDispIdSearchSetPropertyData},
-    {u"NoAzeotropes", kDispIdNoAzeotropes},
-    {u"CompositionMatrix", kDispIdCompositionMatrix},
-    {u"StabilityIndex", kDispIdStabilityIndex},
-    {u"BPTemperatures", kDispIdBPTemperatures},
-}};
-
 constexpr std::size_t kCapacity = static_cast<std::size_t>(CAzeotropeSearch::kCapacity);
 
 HRESULT report(std::string_view text, HRESULT status) noexcept {
@@ -327,7 +313,5 @@ bool CAzeotropeSearch::singular_points_valid(std::int64_t n, bool searched) cons
 HRESULT CAzeotropeSearch::InterfaceSupportsErrorInfo(REFIID riid) {
     return IsEqualIID(riid, IAzeotropeSearch::iid) ? S_OK : S_FALSE;
 }
-
-ENGINE_DISPATCH_DEFINITIONS(CAzeotropeSearch, kSearchMembers)
 
 }  // namespace engine

@@ -13,13 +13,17 @@
 #include <memory>
 #include <span>
 
+#include "engine/detail/connection_points.hpp"
 #include "engine/detail/dispatch_names.hpp"
 #include "engine/interfaces.hpp"
 
 namespace engine {
 
-class CAzeotropeSearch final
-    : public platform::ComObject<CAzeotropeSearch, IAzeotropeSearch, platform::ISupportErrorInfo> {
+/// Not final: the module's class factory derives the aggregated form of the class from it.
+class CAzeotropeSearch : public platform::ComObject<CAzeotropeSearch,
+                                                    IAzeotropeSearch,
+                                                    platform::ISupportErrorInfo,
+                                                    platform::IConnectionPointContainer> {
 public:
     static constexpr platform::CLSID clsid = core::CLSID_AzeotropeSearch;
     /// Azeotropes the result buffers hold.
@@ -51,6 +55,7 @@ public:
 
     HRESULT InterfaceSupportsErrorInfo(platform::REFIID riid) override;
     ENGINE_DISPATCH_DECLARATIONS
+    ENGINE_CONNECTION_POINT_DECLARATIONS
 
     // In-process views that the automation interface does not carry.
 
@@ -70,13 +75,18 @@ public:
     /// since. With `searched`, also that a search has filled the azeotropes.
     bool singular_points_valid(std::int64_t n, bool searched) const noexcept;
 
-private:
-    friend platform::detail::
-        ComObjectBase<true, CAzeotropeSearch, IAzeotropeSearch, platform::ISupportErrorInfo>;
+protected:
+    friend platform::detail::ComObjectBase<true,
+                                           CAzeotropeSearch,
+                                           IAzeotropeSearch,
+                                           platform::ISupportErrorInfo,
+                                           platform::IConnectionPointContainer>;
     ~CAzeotropeSearch() override;
 
+private:
     struct Impl;
     std::unique_ptr<Impl> impl_;
+    detail::EventSource events_{_IAzeotropeSearchEvents::iid};
 };
 
 }  // namespace engine

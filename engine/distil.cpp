@@ -2,8 +2,6 @@
 
 #include <fmt/format.h>
 
-#include <array>
-
 #include "engine/azeotrope_search.hpp"
 #include "engine/core/error_report.hpp"
 #include "engine/core/util_funcs.hpp"
@@ -15,16 +13,6 @@ namespace engine {
 using namespace platform;
 
 namespace {
-
-constexpr std::array<detail::DispatchMember, 7> kDistilMembers{{
-    {u"AzeotropeSearch", kDispIdAzeotropeSearch},
-    {u"DistillationMap", kDispIdDistillationMap},
-    {u"PropertyPackage", kDispIdPropertyPackage},
-    {u"CloseSimpdfFile", kDispIdDistilCloseSimpdfFile},
-    {u"InitFromSimpdfFile", kDispIdDistilInitFromSimpdfFile},
-    {u"SetLogFile", kDispIdSetLogFile},
-    {u"OperatingSystem", kDispIdOperatingSystem},
-}};
 
 HRESULT report(std::string_view text, HRESULT status) noexcept {
     return core::report_error(CDistil::clsid, text, IDistil::iid, status);
@@ -179,7 +167,5 @@ BSTR CDistil::current_file() const noexcept { return impl_->current_file.get(); 
 HRESULT CDistil::InterfaceSupportsErrorInfo(REFIID riid) {
     return IsEqualIID(riid, IDistil::iid) ? S_OK : S_FALSE;
 }
-
-ENGINE_DISPATCH_DEFINITIONS(CDistil, kDistilMembers)
 
 }  // namespace engine

@@ -6,12 +6,17 @@
 /// property package and switches the trace on.
 #include <memory>
 
+#include "engine/detail/connection_points.hpp"
 #include "engine/detail/dispatch_names.hpp"
 #include "engine/interfaces.hpp"
 
 namespace engine {
 
-class CDistil final : public platform::ComObject<CDistil, IDistil, platform::ISupportErrorInfo> {
+/// Not final: the module's class factory derives the aggregated form of the class from it.
+class CDistil : public platform::ComObject<CDistil,
+                                           IDistil,
+                                           platform::ISupportErrorInfo,
+                                           platform::IConnectionPointContainer> {
 public:
     static constexpr platform::CLSID clsid = core::CLSID_Distil;
 
@@ -31,18 +36,25 @@ public:
 
     HRESULT InterfaceSupportsErrorInfo(platform::REFIID riid) override;
     ENGINE_DISPATCH_DECLARATIONS
+    ENGINE_CONNECTION_POINT_DECLARATIONS
 
     /// The path of the problem-definition file last handed to InitFromSimpdfFile (null when
     /// none was, empty after CloseSimpdfFile).
     BSTR current_file() const noexcept;
 
-private:
-    friend platform::detail::ComObjectBase<true, CDistil, IDistil, platform::ISupportErrorInfo>;
+protected:
+    friend platform::detail::ComObjectBase<true,
+                                           CDistil,
+                                           IDistil,
+                                           platform::ISupportErrorInfo,
+                                           platform::IConnectionPointContainer>;
     /// Clears both global pointers, also when another root object is still alive.
     ~CDistil() override;
 
+private:
     struct Impl;
     std::unique_ptr<Impl> impl_;
+    detail::EventSource events_{_IDistilEvents::iid};
 };
 
 }  // namespace engine

@@ -17,40 +17,12 @@ using namespace platform;
 
 namespace {
 
-constexpr std::array<detail::DispatchMember, 29> kMapMembers{{
-    {u"CurveCalcOption", kDispIdCurveCalcOption},
-    {u"ErrorCode", kDispIdErrorCode},
-    {u"MessageCode", kDispIdMessageCode},
-    {u"Pressure", kDispIdMapPressure},
-    {u"StepSizeCurve", kDispIdStepSizeCurve},
-    {u"StepSizeEnv", kDispIdStepSizeEnv},
-    {u"Temperature", kDispIdTemperature},
-    {u"ComputeEnvelopeLLE", kDispIdComputeEnvelopeLLE},
-    {u"ComputeEnvelopeVLLE", kDispIdComputeEnvelopeVLLE},
-    {u"ComputeMaterialBalance", kDispIdComputeMaterialBalance},
-    {u"GetAzeotropes", kDispIdMapGetAzeotropes},
-    {u"GetBoilingPoint", kDispIdGetBoilingPoint},
-    {u"GetCurveLLE", kDispIdGetCurveLLE},
-    {u"GetCurveVLLE", kDispIdGetCurveVLLE},
-    {u"GetDistillationBoundary", kDispIdGetDistillationBoundary},
-    {u"GetDistillationCurve", kDispIdGetDistillationCurve},
-    {u"GetIsovolatilityCurve", kDispIdGetIsovolatilityCurve},
-    {u"GetNewTieLineLLE", kDispIdGetNewTieLineLLE},
-    {u"GetNewTieLineVLLE", kDispIdGetNewTieLineVLLE},
-    {u"GetPureProperties", kDispIdMapGetPureProperties},
-    {u"GetResidueCurve", kDispIdGetResidueCurve},
-    {u"GetTieLinesLLE", kDispIdGetTieLinesLLE},
-    {u"GetTieLinesVLLE", kDispIdGetTieLinesVLLE},
-    {u"SetCalculationOption", kDispIdSetCalculationOption},
-    {u"SetComponentData", kDispIdMapSetComponentData},
-    {u"SetPropertyData", kDispIdMapSetPropertyData},
-    {u"ComputeFeed", kDispIdComputeFeed},
-    {u"CreateProductStreams", kDispIdCreateProductStreams},
-    {u"BV_Design", kDispIdBV_Design},
-}};
-
 /// The ProgID under which the map creates a root object when no property package is held: the
-/// name of an older registration of the root class, which resolve_prog_id accepts as an alias.
+/// name of an older registration of the root class. resolve_prog_id looks it up in the class
+/// registry first and falls back to the built-in table, which accepts it as an alias. The object
+/// itself always comes from this module's creator (the one its class factory uses): the map reads
+/// this module's global property package, which a root object served by another registered copy
+/// of the library would publish in that copy's globals instead.
 constexpr std::string_view kRootProgId = "TARNDistil.Distil.26.0";
 
 template <class T>
@@ -250,7 +222,5 @@ LONG CDistillationMap::phase_count() const noexcept { return state_->phase; }
 HRESULT CDistillationMap::InterfaceSupportsErrorInfo(REFIID riid) {
     return IsEqualIID(riid, IDistillationMap::iid) ? S_OK : S_FALSE;
 }
-
-ENGINE_DISPATCH_DEFINITIONS(CDistillationMap, kMapMembers)
 
 }  // namespace engine

@@ -8,8 +8,10 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 
+#include "engine/detail/connection_points.hpp"
 #include "engine/detail/dispatch_names.hpp"
 #include "engine/interfaces.hpp"
 
@@ -19,8 +21,11 @@ namespace detail {
 struct MapState;
 }
 
-class CDistillationMap final
-    : public platform::ComObject<CDistillationMap, IDistillationMap, platform::ISupportErrorInfo> {
+/// Not final: the module's class factory derives the aggregated form of the class from it.
+class CDistillationMap : public platform::ComObject<CDistillationMap,
+                                                    IDistillationMap,
+                                                    platform::ISupportErrorInfo,
+                                                    platform::IConnectionPointContainer> {
 public:
     static constexpr platform::CLSID clsid = core::CLSID_DistillationMap;
 
@@ -187,6 +192,7 @@ public:
 
     HRESULT InterfaceSupportsErrorInfo(platform::REFIID riid) override;
     ENGINE_DISPATCH_DECLARATIONS
+    ENGINE_CONNECTION_POINT_DECLARATIONS
 
     // In-process views that the automation interface does not carry.
 
@@ -197,12 +203,31 @@ public:
     /// The phase count handed to every flash.
     LONG phase_count() const noexcept;
 
-private:
-    friend platform::detail::
-        ComObjectBase<true, CDistillationMap, IDistillationMap, platform::ISupportErrorInfo>;
+    /// The envelope store of the last liquid-liquid (or vapour-liquid-liquid) trace, as the
+    /// tracer left it: counts as reported (not clamped to the capacities), points of three mole
+    /// fractions (top, left, right), curve c from point slot c * points_per_curve, and tie line k
+    /// with its first liquid at point 2 k and its second at point 2 k + 1.
+    struct EnvelopeView {
+        std::int64_t curve_count = 0;
+        std::span<const std::int64_t> point_counts;  ///< one per curve slot
+        std::int64_t points_per_curve = 0;
+        std::span<const double> points;
+        std::int64_t tie_line_count = 0;
+        std::span<const double> tie_lines;
+    };
+    EnvelopeView envelope(bool vapour_liquid_liquid) const noexcept;
+
+protected:
+    friend platform::detail::ComObjectBase<true,
+                                           CDistillationMap,
+                                           IDistillationMap,
+                                           platform::ISupportErrorInfo,
+                                           platform::IConnectionPointContainer>;
     ~CDistillationMap() override;
 
+private:
     std::unique_ptr<detail::MapState> state_;
+    detail::EventSource events_{_IDistillationMapEvents::iid};
 };
 
 }  // namespace engine

@@ -167,6 +167,19 @@ HRESULT CDistillationMap::GetTieLinesVLLE(VARIANT* vTieline, VARIANT* vTiePoints
     return util.CreateSafeArray(vTiePoints, state_->vlle_vapour, 2, extents, rows) ? S_OK : E_FAIL;
 }
 
+CDistillationMap::EnvelopeView CDistillationMap::envelope(
+    bool vapour_liquid_liquid) const noexcept {
+    const EnvelopeStore& s = vapour_liquid_liquid ? state_->vlle : state_->lle;
+    EnvelopeView view;
+    view.curve_count = s.curve_count;
+    view.point_counts = s.point_counts;
+    view.points_per_curve = EnvelopeStore::kPointsPerCurve;
+    view.points = s.points;
+    view.tie_line_count = s.tie_line_count;
+    view.tie_lines = s.tie_lines;
+    return view;
+}
+
 HRESULT CDistillationMap::GetNewTieLineLLE(VARIANT vComposition, VARIANT* vX1, VARIANT* vX2) {
     return new_tie_line(*state_, TieLineKind::liquid_liquid, vComposition, vX1, vX2, nullptr);
 }

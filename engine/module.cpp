@@ -7,6 +7,7 @@
 #include "engine/azeotrope_search.hpp"
 #include "engine/core/class_ids.hpp"
 #include "engine/core/prog_ids.hpp"
+#include "engine/detail/aggregated.hpp"
 #include "engine/detail/module_state.hpp"
 #include "engine/distil.hpp"
 #include "engine/distillation_map.hpp"
@@ -53,7 +54,24 @@ TraceListener set_trace_listener(TraceListener listener) {
     return previous;
 }
 
+namespace {
+ClassRegistry& class_registry() noexcept {
+    static ClassRegistry registry;
+    return registry;
+}
+}  // namespace
+
+void set_class_registry(const ClassRegistry& registry) noexcept { class_registry() = registry; }
+
+std::string registry_location() {
+    const ClassRegistry& registry = class_registry();
+    return registry.location ? registry.location() : std::string();
+}
+
 std::optional<platform::CLSID> resolve_prog_id(std::string_view prog_id) {
+    if (const ClassRegistry& registry = class_registry(); registry.find_prog_id) {
+        if (auto clsid = registry.find_prog_id(prog_id)) { return clsid; }
+    }
     if (auto clsid = core::clsid_from_prog_id(prog_id)) { return clsid; }
     // "<version independent>.<digits>.<digits>": the class under another version's name.
     const auto last = prog_id.find_last_of('.');
@@ -92,6 +110,29 @@ HRESULT create_engine_object(const platform::CLSID& clsid,
         return properties::create_property_package(riid, ppv);
     }
     if (ppv) { *ppv = nullptr; }
+    return platform::CLASS_E_CLASSNOTAVAILABLE;
+}
+
+HRESULT create_engine_object(const platform::CLSID& clsid,
+                             platform::IUnknown* outer,
+                             platform::REFIID riid,
+                             void** ppv) noexcept {
+    if (!outer) { return create_engine_object(clsid, riid, ppv); }
+    if (!ppv) { return platform::E_POINTER; }
+    *ppv = nullptr;
+    if (!platform::IsEqualIID(riid, platform::IID_IUnknown)) {
+        return platform::CLASS_E_NOAGGREGATION;
+    }
+    if (clsid == core::CLSID_Distil) { return detail::create_aggregated<CDistil>(outer, ppv); }
+    if (clsid == core::CLSID_DistillationMap) {
+        return detail::create_aggregated<CDistillationMap>(outer, ppv);
+    }
+    if (clsid == core::CLSID_AzeotropeSearch) {
+        return detail::create_aggregated<CAzeotropeSearch>(outer, ppv);
+    }
+    if (clsid == core::CLSID_PropertyPackage) {
+        return detail::create_aggregated<properties::CPropertyPackage>(outer, ppv);
+    }
     return platform::CLASS_E_CLASSNOTAVAILABLE;
 }
 

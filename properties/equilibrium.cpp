@@ -103,6 +103,9 @@ EnthalpyResult enthalpy(tarn_enthalpy_fn routine,
     if (n > static_cast<std::size_t>(detail::kMaxFlashComponents) || z.size() != n) {
         return result;
     }
+    // Same rule as the flashes: a name the host does not know falls back to the current global
+    // option set (blanks), so an enthalpy is never refused where the flash beside it succeeded.
+    if (detail::option_set_by_name(option_set, 0) == 0) { option_set = {}; }
     // The host reads the name up to its length; blanks mean "the current global option set".
     char field[64];
     const std::size_t length = std::max<std::size_t>(8, std::min(option_set.size(), sizeof field));

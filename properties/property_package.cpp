@@ -477,56 +477,22 @@ HRESULT CPropertyPackage::GetTypeInfo(UINT /*iTInfo*/, LCID /*lcid*/, ITypeInfo*
 }
 
 HRESULT CPropertyPackage::GetIDsOfNames(
-    REFIID /*riid*/, LPOLESTR* rgszNames, UINT cNames, LCID /*lcid*/, DISPID* rgDispId) {
-    if (!rgszNames || !rgDispId) { return E_POINTER; }
-    static constexpr std::array<std::pair<std::u16string_view, DISPID>, 9> kMembers{{
-        {u"IsValid", kDispIdIsValid},
-        {u"CloseSimpdfFile", kDispIdCloseSimpdfFile},
-        {u"InitFromSimpdfFile", kDispIdInitFromSimpdfFile},
-        {u"GetComponentList", kDispIdGetComponentList},
-        {u"GetPropMethodList", kDispIdGetPropMethodList},
-        {u"FlashMaxIter", kDispIdFlashMaxIter},
-        {u"FlashTol", kDispIdFlashTol},
-        {u"GetComponentId", kDispIdGetComponentId},
-        {u"Calc_Equillibrium", kDispIdCalc_Equillibrium},
-    }};
-    // Member names are matched ignoring (ASCII) case, as late-binding clients expect.
-    const auto same = [](std::u16string_view a, std::u16string_view b) {
-        if (a.size() != b.size()) { return false; }
-        for (std::size_t i = 0; i < a.size(); ++i) {
-            const auto lower = [](char16_t c) {
-                return (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c - u'A' + u'a') : c;
-            };
-            if (lower(a[i]) != lower(b[i])) { return false; }
-        }
-        return true;
-    };
-    HRESULT hr = S_OK;
-    for (UINT i = 0; i < cNames; ++i) {
-        rgDispId[i] = DISPID_UNKNOWN;
-        // Only the member name (the first) is looked up: the members take no named arguments.
-        if (i > 0 || !rgszNames[i]) {
-            hr = DISP_E_UNKNOWNNAME;
-            continue;
-        }
-        const std::u16string_view name(rgszNames[i]);
-        for (const auto& [member, id] : kMembers) {
-            if (same(name, member)) { rgDispId[i] = id; }
-        }
-        if (rgDispId[i] == DISPID_UNKNOWN) { hr = DISP_E_UNKNOWNNAME; }
-    }
-    return hr;
+    REFIID riid, LPOLESTR* rgszNames, UINT cNames, LCID /*lcid*/, DISPID* rgDispId) {
+    if (!IsEqualIID(riid, IID_NULL)) { return DISP_E_UNKNOWNINTERFACE; }
+    return engine::core::dispatch::ids_of_names(dispatch_members(), rgszNames, cNames, rgDispId);
 }
 
-HRESULT CPropertyPackage::Invoke(DISPID /*dispIdMember*/,
-                                 REFIID /*riid*/,
+HRESULT CPropertyPackage::Invoke(DISPID dispIdMember,
+                                 REFIID riid,
                                  LCID /*lcid*/,
-                                 WORD /*wFlags*/,
-                                 DISPPARAMS* /*pDispParams*/,
-                                 VARIANT* /*pVarResult*/,
-                                 EXCEPINFO* /*pExcepInfo*/,
-                                 UINT* /*puArgErr*/) {
-    return E_NOTIMPL;
+                                 WORD wFlags,
+                                 DISPPARAMS* pDispParams,
+                                 VARIANT* pVarResult,
+                                 EXCEPINFO* pExcepInfo,
+                                 UINT* puArgErr) {
+    return engine::core::dispatch::invoke(dispatch_members(), clsid,
+                                          static_cast<IPropertyPackage*>(this), dispIdMember, riid,
+                                          wFlags, pDispParams, pVarResult, pExcepInfo, puArgErr);
 }
 
 HRESULT create_property_package(REFIID riid, void** ppv) noexcept {

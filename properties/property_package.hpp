@@ -3,9 +3,11 @@
 /// host property-call library, opens and closes the problem-definition file, lists components
 /// and property methods, and runs single equilibrium flashes for the automation layer.
 #include <memory>
+#include <span>
 #include <string>
 
 #include "engine/core/class_ids.hpp"
+#include "engine/core/dispatch.hpp"
 #include "platform/automation.hpp"
 
 namespace properties {
@@ -82,8 +84,9 @@ struct PropertyLibraryNames {
     std::string borrowed_module = "zeTARNInp";
 };
 
-/// The property package ("PropertyPackage Class", ProgID TARNDistil.PropertyPackage).
-class CPropertyPackage final
+/// The property package ("PropertyPackage Class", ProgID TARNDistil.PropertyPackage). Not
+/// final: the module's class factory derives the aggregated form of the class from it.
+class CPropertyPackage
     : public platform::ComObject<CPropertyPackage, IPropertyPackage, platform::ISupportErrorInfo> {
 public:
     static constexpr platform::CLSID clsid = engine::core::CLSID_PropertyPackage;
@@ -120,7 +123,7 @@ public:
     // ISupportErrorInfo: IPropertyPackage leaves error information on failure.
     HRESULT InterfaceSupportsErrorInfo(platform::REFIID riid) override;
 
-    // IDispatch: names resolve to the dispatch ids above; late-bound calls are not served yet.
+    // IDispatch over the member table of IPropertyPackage (dispatch_members()).
     HRESULT GetTypeInfoCount(platform::UINT* pctinfo) override;
     HRESULT GetTypeInfo(platform::UINT iTInfo,
                         platform::LCID lcid,
@@ -139,14 +142,23 @@ public:
                    platform::EXCEPINFO* pExcepInfo,
                    platform::UINT* puArgErr) override;
 
-private:
+protected:
     friend platform::detail::
         ComObjectBase<true, CPropertyPackage, IPropertyPackage, platform::ISupportErrorInfo>;
     ~CPropertyPackage() override;
 
+private:
     struct Impl;
     std::unique_ptr<Impl> impl_;
 };
+
+/// The late-binding table of IPropertyPackage, in member order. Two members take plain memory
+/// in process and are carried differently by late binding: GetComponentId returns the component's
+/// index as the call's result (the interface returns it as the status value); Calc_Equillibrium
+/// takes pnIdxVector and pdbFeedComp as arrays of at least nComp numbers, pdbTemp, pdbPressure
+/// and pdbVFrac as references to doubles (or variants), and hands pdbY, pdbX, pdbX_1 and pdbX_2
+/// back as arrays of nComp doubles in the variants they refer to.
+std::span<const engine::core::dispatch::Member> dispatch_members() noexcept;
 
 /// Creates a property package and queries `riid` into *ppv (the class's creator).
 HRESULT create_property_package(platform::REFIID riid, void** ppv) noexcept;

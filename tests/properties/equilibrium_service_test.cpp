@@ -244,10 +244,13 @@ TEST_F(EquilibriumService, EnthalpiesMatchPublishedValues) {
               1e3);
 }
 
-TEST_F(EquilibriumService, EnthalpiesRefuseBadInputWithCodes) {
+TEST_F(EquilibriumService, EnthalpiesRefuseBadInputWithCodesAndFallBackForUnknownOptionSets) {
     const std::vector<std::int64_t> water{2};
     const std::vector<double> pure{1.0}, two{0.5, 0.5};
-    EXPECT_EQ(liquid_enthalpy(water, "NOSUCH", 360.0, kAtmosphere, pure).error_code, -21);
+    // A name the host does not know falls back to the global option set, as the flashes do.
+    const auto unknown_set = liquid_enthalpy(water, "NOSUCH", 360.0, kAtmosphere, pure);
+    EXPECT_EQ(unknown_set.error_code, 0);
+    EXPECT_EQ(unknown_set.enthalpy, liquid_enthalpy(water, "", 360.0, kAtmosphere, pure).enthalpy);
     EXPECT_EQ(vapour_enthalpy(water, "", 360.0, kAtmosphere, two).error_code, -1);
     const std::vector<std::int64_t> many(101, 2);
     const std::vector<double> many_z(101, 1.0 / 101);
