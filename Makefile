@@ -61,6 +61,7 @@ format:
 	git ls-files '*.cpp' '*.hpp' '*.h' '*.c' | xargs -r clang-format -i
 
 format-check:
+	@command -v clang-format >/dev/null || ($(SUDO) apt-get update && $(SUDO) apt-get install -y clang-format)
 	git ls-files '*.cpp' '*.hpp' '*.h' '*.c' | xargs -r clang-format --dry-run --Werror
 
 clean:

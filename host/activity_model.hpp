@@ -23,7 +23,9 @@ public:
 
     /// d ln(gamma_i)/dT at constant x [1/K]; out has size n. Used for the excess enthalpy
     /// H^E = -R T^2 sum_i x_i d ln(gamma_i)/dT.
-    virtual void d_ln_gamma_dT(double T, std::span<const double> x, std::span<double> out) const = 0;
+    virtual void d_ln_gamma_dT(double T,
+                               std::span<const double> x,
+                               std::span<double> out) const = 0;
 
     /// G^E/RT [-] at T [K] and x. ln(gamma_i) = d(n G^E/RT)/dn_i.
     virtual double excess_gibbs_over_rt(double T, std::span<const double> x) const = 0;
